@@ -1,0 +1,3 @@
+#include "manifest/FileInfo.h"
+
+std::array<FileInfo, FILE_TABLE_SIZE> g_FileInfo;

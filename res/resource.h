@@ -1,0 +1,11 @@
+// Resource identifiers of QVKestrionv4Setup.
+#define IDD_ABOUTBOX 100
+#define IDS_ABOUTBOX 101
+#define IDD_QVKESTRIONV4SETUP_DIALOG 102
+#define IDR_MAINFRAME 128
+#define IDC_STATIC_FILENAME 1001
+#define IDC_PROGRESS 1002
+#define IDC_STATIC_FILE 1005
+#ifndef IDC_STATIC
+#define IDC_STATIC -1
+#endif
