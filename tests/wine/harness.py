@@ -22,6 +22,20 @@ FIXTURES = BUILD / "fixtures"
 PRODUCT = BUILD / "QVKestrionv4Setup.exe"
 SERVER = ROOT / "tests" / "server" / "kserver.py"
 SCRATCH = BUILD / "wine" / "runs"
+SAMPLE = ROOT / "tests" / "server" / "sample" / "Kestrion"
+
+SYSTEM32 = r"C:\windows\system32"
+WINDOWS = r"C:\windows"
+# Where the sample manifest puts each product file.
+SAMPLE_FOLDERS = {"QVKsAgent.exe": WINDOWS}
+
+
+def installed_path(name):
+    return SAMPLE_FOLDERS.get(name, SYSTEM32) + "\\" + name
+
+
+def product_file(name, folder="product"):
+    return (FIXTURES / folder / name).read_bytes()
 
 HOST = os.environ.get("QV_SERVER_HOST", "download.kestrion.co.kr")
 TRACE_PREFIX = b"[Kestrionv4_Setup] "
@@ -170,13 +184,14 @@ class Machine:
     """A Windows machine: a copy of the pristine prefix, a display, the
     download server, the debug monitor and the box robot."""
 
-    def __init__(self, name, windows_version=None, debug_switch="1", serve=True):
+    def __init__(self, name, windows_version=None, debug_switch="1", serve=True, env=None):
         SCRATCH.mkdir(parents=True, exist_ok=True)
         self.dir = Path(tempfile.mkdtemp(prefix=name + "-", dir=SCRATCH))
         self.prefix = self.dir / "prefix"
         self.logs = self.dir / "logs"
         self.logs.mkdir()
         self.procs = []
+        self.helpers = []
         self.xvfb = None
         self.server = None
         self.server_port = None
@@ -184,6 +199,7 @@ class Machine:
         self.server_script = self.dir / "server-script.json"
         self.server_log = self.dir / "server-log.jsonl"
         self.wine_started = False
+        self.extra_env = dict(env or {})
         subprocess.run(["cp", "-a", str(PRISTINE), str(self.prefix)], check=True)
         self.fixture_log = self.drive_c / "qvlog"
         self.fixture_log.mkdir(exist_ok=True)
@@ -257,6 +273,28 @@ class Machine:
             target.write_bytes(data)
         return target
 
+    def serve_sample(self, manifest=True):
+        """The sample product: its manifests and the files they list."""
+        if manifest:
+            for ini in SAMPLE.glob("*.ini"):
+                self.serve_file("/Kestrion/" + ini.name, ini)
+        for f in (FIXTURES / "product").iterdir():
+            if f.name == "ks_vcredist_x86.exe":
+                self.serve_file("/Kestrion/" + f.name, f)
+            else:
+                self.serve_file("/Kestrion/v4/" + f.name, f)
+
+    def serve_manifest(self, text, path="/Kestrion/Kestrionv4vista.ini"):
+        data = text if isinstance(text, bytes) else text.encode("cp949")
+        self.serve_file(path, data=data)
+
+    def install_product(self, folder="installed", names=None):
+        """Puts fixtures/<folder>/ files where the product installs them."""
+        for f in (FIXTURES / folder).iterdir():
+            if names is not None and f.name not in names:
+                continue
+            self.put_file(installed_path(f.name), f)
+
     def write_rules(self, rules):
         tmp = self.server_script.with_suffix(".tmp")
         tmp.write_text(json.dumps({"rules": rules}))
@@ -289,6 +327,7 @@ class Machine:
             "DISPLAY": self.display(),
             "QV_FIXTURE_LOG": LOG_DIR,
         })
+        env.update(self.extra_env)
         # Nothing listens here when the server is not started: connection refused.
         env["http_proxy"] = "http://127.0.0.1:%d" % (self.server_port or self._closed_port())
         return env
@@ -331,7 +370,16 @@ class Machine:
         self.procs.append(proc)
         return proc
 
+    def _stop_helpers(self):
+        for proc in self.helpers:
+            if proc.poll() is None:
+                proc.kill()
+                proc.wait(10)
+        self.helpers = []
+
     def _start_helpers(self, script_lines):
+        # One monitor and one robot at a time: those of an earlier run go.
+        self._stop_helpers()
         script = self.logs / "robot-script.txt"
         script.write_text("\n".join(script_lines) + "\n")
         for name in ("dbwin.jsonl", "robot.jsonl"):
@@ -341,10 +389,11 @@ class Machine:
         for p in (monitor_ready, robot_ready):
             if p.exists():
                 p.unlink()
-        self.start_background(str(FIXTURES / "dbwinmon.exe"), self._z(self.logs / "dbwin.jsonl"),
-                              self._z(monitor_ready))
-        self.start_background(str(FIXTURES / "boxrobot.exe"), self._z(script),
-                              self._z(self.logs / "robot.jsonl"), self._z(robot_ready))
+        self.helpers = [
+            self.wine([str(FIXTURES / "dbwinmon.exe"), self._z(self.logs / "dbwin.jsonl"),
+                       self._z(monitor_ready)]),
+            self.wine([str(FIXTURES / "boxrobot.exe"), self._z(script),
+                       self._z(self.logs / "robot.jsonl"), self._z(robot_ready)])]
         _wait_for(lambda: monitor_ready.exists() and robot_ready.exists(), 60,
                   "the debug monitor and the box robot")
 
@@ -403,12 +452,13 @@ class Machine:
         if self.wine_started:
             subprocess.run(["wineserver", "-k"], env=self.env(), timeout=60)
             subprocess.run(["wineserver", "-w"], env=self.env(), timeout=60)
-            for proc in self.procs:
+            for proc in self.procs + self.helpers:
                 try:
                     proc.wait(10)
                 except subprocess.TimeoutExpired:
                     proc.kill()
             self.procs = []
+            self.helpers = []
             self.wine_started = False
 
     def close(self, keep=False):
