@@ -24,11 +24,37 @@ INT_PTR CALLBACK DialogBase::DialogProc(HWND window, UINT message, WPARAM wParam
     if (self == nullptr) return FALSE;
     bool handled = false;
     const INT_PTR result = self->OnMessage(message, wParam, lParam, handled);
+    if (message == WM_INITDIALOG) self->CenterIfUnplaced();
     if (message == WM_NCDESTROY) self->window_ = nullptr;
     return handled ? result : FALSE;
 }
 
 void DialogBase::EndDialog(int result) { ::EndDialog(window_, result); }
+
+// A template placed at 0,0 means "wherever is right": over the owner, or in
+// the middle of the screen, as dialog frameworks do.
+void DialogBase::CenterIfUnplaced() {
+    RECT rect;
+    if (window_ == nullptr || !GetWindowRect(window_, &rect)) return;
+    const HWND owner = GetWindow(window_, GW_OWNER);
+    RECT area;
+    if (owner != nullptr && IsWindowVisible(owner) && !IsIconic(owner)) {
+        GetWindowRect(owner, &area);
+    } else {
+        SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    }
+    POINT origin = {0, 0};
+    if (owner != nullptr && (GetWindowLongA(window_, GWL_STYLE) & WS_CHILD) == 0) {
+        // Template coordinates are relative to the owner's client area.
+        ClientToScreen(owner, &origin);
+    }
+    if (rect.left != origin.x || rect.top != origin.y) return;
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    SetWindowPos(window_, nullptr, area.left + (area.right - area.left - width) / 2,
+                 area.top + (area.bottom - area.top - height) / 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
 
 void DialogBase::SetItemText(int id, const std::string& text) {
     SetDlgItemTextA(window_, id, text.c_str());
