@@ -404,11 +404,17 @@ class Machine:
     def run(self, args, answers=(), actions=(), timeout=120):
         """Runs the program with args; the robot answers boxes with answers
         (button ids, in order) and carries out actions on the main dialog."""
+        return self.start(args, answers, actions).wait(timeout)
+
+    def start(self, args, answers=(), actions=()):
+        """Starts the program as run() does; the returned run's wait() ends it."""
         script = ["box %d" % a for a in answers] + list(actions)
         self._start_helpers(script)
-        start = time.time()
         proc = self.wine([PROGRAM_PATH] + list(args), stdout=open(self.logs / "program.out", "wb"),
                          stderr=subprocess.STDOUT)
+        return _PendingRun(self, proc, time.time())
+
+    def _finish(self, proc, start, timeout):
         timed_out = False
         try:
             exit_code = proc.wait(timeout)
@@ -422,6 +428,20 @@ class Machine:
         if timed_out:
             self.stop_wine()
         return Run(exit_code, duration, debug, robot, self.requests(), timed_out)
+
+    def files(self):
+        """Every file under C:, with its size and modification time."""
+        found = {}
+        for path in self.drive_c.rglob("*"):
+            if path.is_file() and not path.is_symlink():
+                stat = path.stat()
+                found[str(path.relative_to(self.drive_c))] = (stat.st_size, stat.st_mtime_ns)
+        return found
+
+    def end_program(self):
+        """Ends the program the hard way, with TerminateProcess."""
+        proc = self.wine([str(FIXTURES / "endprocess.exe"), "QVKestrionv4Setup.exe"])
+        return proc.wait(60)
 
     def started(self, name=None):
         """Stand-in programs started so far, in order of their start."""
@@ -474,6 +494,14 @@ class Machine:
                         proc.kill()
             if not keep:
                 shutil.rmtree(self.prefix, ignore_errors=True)
+
+
+class _PendingRun:
+    def __init__(self, machine, proc, start):
+        self.machine, self.proc, self.start = machine, proc, start
+
+    def wait(self, timeout=120):
+        return self.machine._finish(self.proc, self.start, timeout)
 
 
 class WineTestCase(unittest.TestCase):
