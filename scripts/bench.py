@@ -6,7 +6,6 @@ import argparse
 import json
 import os
 import platform
-import resource
 import statistics
 import subprocess
 import sys
@@ -17,8 +16,7 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(ROOT / "tests" / "wine"))
 
-from harness import (FIXTURES, PROGRAM_PATH, SYSTEM32, Machine, _read_jsonl,  # noqa: E402
-                     cp949, url)
+from harness import FIXTURES, PROGRAM_PATH, SYSTEM32, Machine, url  # noqa: E402
 
 MiB = 1024 * 1024
 
@@ -49,24 +47,15 @@ def wineserver_cpu():
     return total
 
 
-def measured(command, env):
-    """Runs command in a child of its own; returns (wall, cpu, peak rss in
-    bytes) of that process, plus the wineserver's CPU meanwhile."""
-    probe = ("import resource, subprocess, sys, time, json\n"
-             "t = time.time(); code = subprocess.call(sys.argv[1:]); t = time.time() - t\n"
-             "u = resource.getrusage(resource.RUSAGE_CHILDREN)\n"
-             "print(json.dumps([code, t, u.ru_utime + u.ru_stime, u.ru_maxrss * 1024]))\n")
-    server_before = wineserver_cpu()
-    out = subprocess.run([sys.executable, "-c", probe] + command, env=env, capture_output=True,
-                         text=True, check=True).stdout.strip().splitlines()[-1]
-    code, wall, cpu, rss = json.loads(out)
-    return code, wall, cpu + (wineserver_cpu() - server_before), rss
-
-
 class Bench:
+    """Both the program and the bare loop are timed the same way: from the
+    moment the server receives the first file request to the moment the
+    last file stands complete under its final name."""
+
     def __init__(self, runs):
         self.runs = runs
-        self.m = Machine("bench")
+        # The debug switch stays off, as on a user's machine.
+        self.m = Machine("bench", debug_switch=None)
         self.env = self.m.env()
         self.out_dir = r"C:\bench"
         self.m.host_path(self.out_dir).mkdir(parents=True, exist_ok=True)
@@ -81,52 +70,70 @@ class Bench:
         self.m.close()
         self.keepalive.wait(30)
 
-    def clear_staging(self):
-        for path in self.m.host_path(SYSTEM32).glob("*_new*"):
-            path.unlink()
-        for path in self.m.host_path(self.out_dir).iterdir():
-            path.unlink()
+    def clear(self):
+        for folder in (SYSTEM32, self.out_dir):
+            for path in self.m.host_path(folder).glob("*"):
+                if path.name.endswith(("_new", ".part")) or path.name.startswith("bareget-"):
+                    path.unlink()
 
-    def program_update(self, names):
-        """One update run; the download span from the first address traced to
-        the last file reported, as the debug monitor timed them."""
-        self.clear_staging()
-        self.m._start_helpers([])
-        command = ["wine", PROGRAM_PATH, "update"]
-        code, wall, cpu, rss = measured(command, self.env)
-        time.sleep(0.3)
-        records = _read_jsonl(self.m.logs / "dbwin.jsonl")
-        first = next(r["t"] for r in records if b"http://" in bytes.fromhex(r["hex"]))
-        done = [r["t"] for r in records if cp949("다운로드 성공 FileName: ") in bytes.fromhex(r["hex"])]
-        if len(done) != len(names):
-            raise RuntimeError("the program fetched %d of %d files" % (len(done), len(names)))
-        return (max(done) - first) / 1000.0, cpu, rss
+    def timed(self, command, last_file, paths, when_done=None):
+        """Runs command; returns (seconds from the first request for one of
+        paths to last_file appearing, CPU seconds incl. wineserver, peak RSS).
+        Nothing else runs in the prefix meanwhile: the box robot, which polls
+        the program's windows, starts only once the files are in (when_done)."""
+        self.m._stop_helpers()
+        self.clear()
+        asked = len(self.m.requests())
+        server_before = wineserver_cpu()
+        proc = subprocess.Popen(command, env=self.env, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
+        target = self.m.host_path(last_file)
+        done_at = None
+        while True:
+            if done_at is None and target.exists():
+                done_at = time.time()
+                if when_done:
+                    when_done()
+            pid, status, usage = os.wait4(proc.pid, os.WNOHANG)
+            if pid:
+                break
+            time.sleep(0.002)
+        proc.returncode = os.waitstatus_to_exitcode(status)
+        if done_at is None:
+            raise RuntimeError("%s never appeared" % last_file)
+        first = min(r["time"] for r in self.m.requests()[asked:] if r["path"] in paths)
+        cpu = usage.ru_utime + usage.ru_stime + wineserver_cpu() - server_before
+        return done_at - first, cpu, usage.ru_maxrss * 1024
 
-    def bare_loop(self, addresses):
-        self.clear_staging()
-        result = self.m.host_path(self.out_dir) / "result.json"
-        command = ["wine", str(FIXTURES / "bareget.exe"), self.out_dir + r"\result.json",
-                   self.out_dir] + addresses
-        code, wall, cpu, rss = measured(command, self.env)
-        data = json.loads(result.read_text())
-        if code != 0 or data["failed"]:
-            raise RuntimeError("the bare loop failed: %r" % data)
-        return data["seconds"], cpu, rss
+    def program_update(self, last_name, paths):
+        # The robot answers the upgrade notice at the end.
+        return self.timed(["wine", PROGRAM_PATH, "update"], SYSTEM32 + "\\" + last_name + "_new",
+                          paths, when_done=lambda: self.m._start_helpers([]))
+
+    def bare_loop(self, addresses, paths):
+        # Into the System folder too: under Wine a file created in a large
+        # folder costs a scan of it, so the folder has to be the same.
+        return self.timed(["wine", str(FIXTURES / "bareget.exe"), self.out_dir + r"\result.json",
+                           SYSTEM32] + addresses,
+                          SYSTEM32 + "\\bareget-%d" % (len(addresses) - 1), paths)
 
     def curl(self, address):
         with tempfile.NamedTemporaryFile(dir=self.m.dir) as target:
-            command = ["curl", "-s", "-x", "http://127.0.0.1:%d" % self.m.server_port, "-o",
-                       target.name, "-w", "%{time_total}", address]
-            probe = ("import resource, subprocess, sys\n"
-                     "out = subprocess.run(sys.argv[1:], capture_output=True, text=True).stdout\n"
-                     "u = resource.getrusage(resource.RUSAGE_CHILDREN)\n"
-                     "print(out, u.ru_utime + u.ru_stime)\n")
-            out = subprocess.run([sys.executable, "-c", probe] + command, capture_output=True,
-                                 text=True, check=True).stdout.split()
-            return float(out[0]), float(out[1]), 0
+            proc = subprocess.Popen(["curl", "-s", "-x", "http://127.0.0.1:%d" % self.m.server_port,
+                                     "-o", target.name, "-w", "%{time_total}", address],
+                                    stdout=subprocess.PIPE, text=True)
+            out = proc.stdout.read()
+            _, _, usage = os.wait4(proc.pid, 0)
+            return float(out), usage.ru_utime + usage.ru_stime, usage.ru_maxrss * 1024
 
-    def repeat(self, fn, *args):
-        return [fn(*args) for _ in range(self.runs)]
+    def interleaved(self, *measures):
+        """Each measure run self.runs times, taking turns, so that a drift of
+        the machine hits them all alike."""
+        samples = [[] for _ in measures]
+        for _ in range(self.runs):
+            for i, (fn, args) in enumerate(measures):
+                samples[i].append(fn(*args))
+        return samples
 
 
 def summary(samples, index, scale=1.0):
@@ -158,9 +165,10 @@ def main():
                          "<VERSION>9, 9, 9, 9</VERSION><URL>big.dll</URL><DESTDIR>11</DESTDIR>"
                          "<EXCUTE>0</EXCUTE></FILE0></UPDATE>")
         big = url("/Kestrion/big.dll")
-        program = bench.repeat(bench.program_update, ["big.dll"])
-        bare = bench.repeat(bench.bare_loop, [big])
-        curl = bench.repeat(bench.curl, big)
+        paths = {"/Kestrion/big.dll"}
+        program, bare, curl = bench.interleaved((bench.program_update, ("big.dll", paths)),
+                                                (bench.bare_loop, ([big], paths)),
+                                                (bench.curl, (big,)))
         size = args.large_mib
         p, b, c = (summary(s, 0, 1.0) for s in (program, bare, curl))
         tput = [tuple(size / v for v in (st[0], st[2], st[1])) for st in (p, b, c)]
@@ -181,9 +189,9 @@ def main():
         entries = "".join("<FILE%d><NAME>f%03d</NAME><DESTDIR>11</DESTDIR></FILE%d>" % (i, i, i)
                           for i in range(127))
         m.serve_manifest("<UPDATE><FILECOUNT>127</FILECOUNT>%s</UPDATE>" % entries)
-        names = ["f%03d" % i for i in range(127)]
-        program = bench.repeat(bench.program_update, names)
-        bare = bench.repeat(bench.bare_loop, [url("/Kestrion/")] * 127)
+        paths = {"/Kestrion/"}
+        program, bare = bench.interleaved((bench.program_update, ("f126", paths)),
+                                          (bench.bare_loop, ([url("/Kestrion/")] * 127, paths)))
         p, b = summary(program, 0), summary(bare, 0)
         rows.append(("127 files of 64 KiB, whole update", fmt(p, "s", 3),
                      "bare WinINet loop " + fmt(b, "s", 3), "%.3f" % (b[0] / p[0])))
@@ -195,7 +203,8 @@ def main():
             pattern_file(m.server_root / "Kestrion" / "big.dll", mib * MiB)
             m.serve_manifest("<UPDATE><FILECOUNT>1</FILECOUNT><FILE0><NAME>big.dll</NAME>"
                              "<URL>big.dll</URL><DESTDIR>11</DESTDIR></FILE0></UPDATE>")
-            peaks[mib] = [bench.program_update(["big.dll"])[2] for _ in range(3)]
+            peaks[mib] = [bench.program_update("big.dll", {"/Kestrion/big.dll"})[2]
+                          for _ in range(3)]
         low, high = statistics.median(peaks[1]), statistics.median(peaks[args.huge_mib])
         rows.append(("peak RSS, 1 MiB / %d MiB" % args.huge_mib,
                      "%.1f MiB / %.1f MiB" % (low / MiB, high / MiB),

@@ -3,6 +3,7 @@
 full setup on a machine without the runtime, then an update of an older
 installation and the swap at the next start of Windows. Prints what the
 user saw and what the machine holds afterwards; keeps screenshots."""
+import contextlib
 import hashlib
 import shutil
 import subprocess
@@ -19,6 +20,18 @@ from harness import (IDYES, RUNONCE_KEY, RUNTIME_KEY, SYSTEM32, Machine,  # noqa
 
 OUT = ROOT / "build" / "demo"
 PRODUCT = ["QVKsCore.dll", "QVKsView.dll", "QVKsAgent.exe", "QVKsHelp.dll", "TalviqueSvc.exe"]
+
+
+@contextlib.contextmanager
+def demo_machine(name, **kwargs):
+    """A machine serving the sample product, removed afterwards."""
+    m = Machine(name, **kwargs)
+    try:
+        m.serve_sample()
+        yield m
+    finally:
+        m.close()
+        shutil.rmtree(m.dir, ignore_errors=True)
 
 
 class Screenshots:
@@ -75,10 +88,8 @@ def show_run(run):
 
 def setup_demo():
     print("== Setup: runtime missing, the questions answered Yes")
-    m = Machine("demo-setup", env={
-        "QV_STANDIN_KS_VCREDIST_X86": "sleep:12000;key:" + RUNTIME_KEY})
-    try:
-        m.serve_sample()
+    with demo_machine("demo-setup", env={
+            "QV_STANDIN_KS_VCREDIST_X86": "sleep:12000;key:" + RUNTIME_KEY}) as m:
         m.write_rules({"/Kestrion/v4/" + n: {"delay": 1.0} for n in PRODUCT})
         with Screenshots(m, "setup") as shots:
             run = m.run(["setup", "http://portal.example/kestrion/welcome"],
@@ -96,16 +107,11 @@ def setup_demo():
             print("    regsvr32 registered", bytes.fromhex(r["dll"]).decode("cp949"))
         print("  screenshots:", ", ".join(str(p.relative_to(ROOT)) for p in shots.kept))
         return run.exit_code == 0
-    finally:
-        m.close()
-        shutil.rmtree(m.dir, ignore_errors=True)
 
 
 def update_demo():
     print("== Update of an older installation, then a restart of Windows")
-    m = Machine("demo-update")
-    try:
-        m.serve_sample()
+    with demo_machine("demo-update") as m:
         m.install_product()
         with Screenshots(m, "update") as shots:
             run = m.run(["update"], actions=["settle 1500"])
@@ -134,9 +140,6 @@ def update_demo():
               winereg.value(m.machine_registry(), RUNONCE_KEY, "QvKsv4Update"))
         print("  screenshots:", ", ".join(str(p.relative_to(ROOT)) for p in shots.kept))
         return run.exit_code == 0
-    finally:
-        m.close()
-        shutil.rmtree(m.dir, ignore_errors=True)
 
 
 def main():

@@ -171,6 +171,16 @@ def _read_jsonl(path):
     return records
 
 
+def _write(target, source, data):
+    """A copy of source, or data, at target."""
+    target.parent.mkdir(parents=True, exist_ok=True)
+    if source is not None:
+        shutil.copyfile(source, target)
+    else:
+        target.write_bytes(data)
+    return target
+
+
 def _wait_for(predicate, timeout, what):
     deadline = time.time() + timeout
     while time.time() < deadline:
@@ -239,13 +249,7 @@ class Machine:
         return self.host_path(windows_path).read_bytes()
 
     def put_file(self, windows_path, source=None, data=None):
-        target = self.host_path(windows_path)
-        target.parent.mkdir(parents=True, exist_ok=True)
-        if source is not None:
-            shutil.copyfile(source, target)
-        else:
-            target.write_bytes(data)
-        return target
+        return _write(self.host_path(windows_path), source, data)
 
     def install_fixture(self, fixture, windows_path):
         return self.put_file(windows_path, FIXTURES / fixture)
@@ -265,13 +269,7 @@ class Machine:
 
     # --- the download server ---
     def serve_file(self, server_path, source=None, data=None):
-        target = self.server_root / server_path.lstrip("/")
-        target.parent.mkdir(parents=True, exist_ok=True)
-        if source is not None:
-            shutil.copyfile(source, target)
-        else:
-            target.write_bytes(data)
-        return target
+        return _write(self.server_root / server_path.lstrip("/"), source, data)
 
     def serve_sample(self, manifest=True):
         """The sample product: its manifests and the files they list."""
