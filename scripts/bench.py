@@ -6,6 +6,7 @@ import argparse
 import json
 import os
 import platform
+import shutil
 import statistics
 import subprocess
 import sys
@@ -69,6 +70,7 @@ class Bench:
     def close(self):
         self.m.close()
         self.keepalive.wait(30)
+        shutil.rmtree(self.m.dir, ignore_errors=True)
 
     def clear(self):
         for folder in (SYSTEM32, self.out_dir):
