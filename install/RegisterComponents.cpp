@@ -9,7 +9,6 @@
 #include "system/ProcessList.h"
 
 namespace {
-const char kServiceName[] = "TalviqueSvc.exe";
 const unsigned kServiceStartDelayMs = 3000;
 }  // namespace
 
@@ -18,7 +17,7 @@ int RegisterComponents(CQVKestrionv4SetupDlg* dialog) {
     for (int i = 0; i < dialog->m_nFileCount; ++i) {
         const FileInfo& row = g_FileInfo[i];
         if (row.strExecute != "1") continue;
-        if (IsVistaOrLater() && row.strName == kServiceName) {
+        if (IsVistaOrLater() && row.strName == kServiceExecutable) {
             if (IsProcessRunning(row.strLocalPath.c_str())) {
                 WriteDebugLog("TalviqueSvc.exe 실행 중");
                 continue;

@@ -19,4 +19,7 @@ constexpr int FILE_TABLE_SIZE = 128;
 constexpr int RUNTIME_SLOT = 127;
 constexpr int MAX_MANIFEST_FILES = RUNTIME_SLOT;
 
+// The sibling product's service executable, which installs itself.
+constexpr char kServiceExecutable[] = "TalviqueSvc.exe";
+
 extern std::array<FileInfo, FILE_TABLE_SIZE> g_FileInfo;

@@ -13,8 +13,6 @@
 
 namespace {
 
-const char kServiceName[] = "TalviqueSvc.exe";
-
 // Written beside and moved into place, so that a batch file registered by an
 // earlier run is never left half rewritten.
 bool WriteWholeFile(const std::string& path, const std::string& text) {
@@ -75,7 +73,7 @@ int ScheduleUpdate(CQVKestrionv4SetupDlg* dialog) {
         const std::string oldCopy = qv::Format("%s_old", row.strLocalPath.c_str());
         if (platform.FindFile(oldCopy)) platform.RemoveFile(oldCopy);
         batch += BatchLinesFor(row.strLocalPath, row.strName,
-                               row.strName == kServiceName && IsVistaOrLater());
+                               row.strName == kServiceExecutable && IsVistaOrLater());
     }
     if (batch.empty()) return 0;
 

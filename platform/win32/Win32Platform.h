@@ -12,7 +12,6 @@ public:
     // The window that owns application boxes, once there is one.
     void SetMainWindow(HWND window) { mainWindow_ = window; }
     HINSTANCE Instance() const { return instance_; }
-    const std::string& AppTitle() const { return appTitle_; }
 
     std::optional<std::string> QueryMachineValue(const std::string& key, const std::string& name,
                                                  size_t capacity) override;

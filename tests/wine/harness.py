@@ -109,8 +109,6 @@ class Started:
         self.pid = first.get("pid")
         self.cmdline = _hex(first.get("cmdline", ""))
         self.time = first.get("t", 0) / 1000.0
-        self.steps = records[1:]
-        self.exited = any(r.get("kind") == "exit" for r in records)
 
     @property
     def name(self):
@@ -132,21 +130,17 @@ class Started:
 class Run:
     """What one run of the program left to look at."""
 
-    def __init__(self, exit_code, duration, debug, robot, requests, timed_out):
+    def __init__(self, exit_code, duration, debug, robot, requests):
+        # exit_code is None when the program did not end in time.
         self.exit_code = exit_code
         self.duration = duration
-        self.timed_out = timed_out
         self.debug_lines = [_hex(r["hex"]) for r in debug]
-        self.debug_records = debug
         self.traces = [line[len(TRACE_PREFIX):] for line in self.debug_lines
                        if line.startswith(TRACE_PREFIX)]
         self.robot = robot
         self.boxes = [Box(r) for r in robot if r.get("kind") == "box"]
         self.dialog = [DialogState(r) for r in robot if r.get("kind") == "dialog"]
         self.requests = requests
-
-    def texts(self):
-        return [b.text for b in self.boxes]
 
     def trace_strings(self):
         return [t.decode("cp949", "replace") for t in self.traces]
@@ -425,7 +419,7 @@ class Machine:
         robot = _read_jsonl(self.logs / "robot.jsonl")
         if timed_out:
             self.stop_wine()
-        return Run(exit_code, duration, debug, robot, self.requests(), timed_out)
+        return Run(exit_code, duration, debug, robot, self.requests())
 
     def files(self):
         """Every file under C:, with its size and modification time."""
